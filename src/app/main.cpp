@@ -1,0 +1,3 @@
+#include "platform/main_window.hpp"
+
+int main(int argc, char** argv) { return crawlerview::platform::runMainWindow(argc, argv); }

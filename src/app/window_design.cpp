@@ -1,0 +1,2 @@
+// Placeholder until the design lands.
+#include "app/window_design.hpp"

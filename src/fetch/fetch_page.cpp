@@ -1,0 +1,2 @@
+// Placeholder until the fetch lands.
+#include "fetch/fetch_page.hpp"

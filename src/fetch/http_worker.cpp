@@ -1,0 +1,2 @@
+// Placeholder until the worker lands.
+#include "fetch/http_worker.hpp"

@@ -1,0 +1,2 @@
+// Placeholder until the libcurl client lands.
+#include "platform/http_client.hpp"

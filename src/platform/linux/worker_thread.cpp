@@ -1,0 +1,2 @@
+// Placeholder until the worker thread lands.
+#include "platform/worker_thread.hpp"

@@ -1,0 +1,2 @@
+// Placeholder until the command lands.
+#include "visit/visit_command.hpp"
