@@ -146,7 +146,8 @@ class RecordingClient final : public platform::HttpClient {
     bool closeHandle(HttpHandle handle) override {
         std::string entry = "close(" + handleName(handle) + ")";
         if (handle == kRequest && channel != nullptr) {
-            const bool replied = readReplyRecord(*channel).marker == kReplyMarker;
+            channel->rewind();
+            const bool replied = channel->readText() == kReplyMarker;
             entry += replied ? " after reply" : " without reply";
         }
         log.push_back(entry);
@@ -174,7 +175,7 @@ struct WorkerRun {
         client.channel = &channel;
         return HttpWorker(&channel, client, cookies);
     }
-    ReplyRecord reply() { return readReplyRecord(channel); }
+    ReplyRecord reply() { return takeReplyRecord(channel); }
 };
 
 std::string openInternetCall(int accessType, const std::string& proxy) {
