@@ -69,7 +69,7 @@ void VisitCommand(MainWindowControls& window, const PageFetch& fetch) {
 }
 
 void VisitCommand(MainWindowControls& window) {
-    VisitCommand(window, fetchPage);
+    VisitCommand(window, [](const FetchRequest& request) { return fetchPage(request); });
 }
 
 }  // namespace crawlerview

@@ -141,6 +141,9 @@ void HyperlinkLabel::mousePressEvent(QMouseEvent* event) {
     event->accept();
 }
 
+MainWindow::MainWindow()
+    : MainWindow([](const FetchRequest& request) { return fetchPage(request); }) {}
+
 MainWindow::MainWindow(PageFetch fetch) : fetch_(std::move(fetch)) {
     registerIcons();
     const WindowDesign& design = windowDesign();

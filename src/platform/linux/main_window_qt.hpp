@@ -52,7 +52,8 @@ class HyperlinkLabel final : public QLabel {
 class MainWindow final : public QWidget, public MainWindowControls {
   public:
     // `fetch` is what the Visit button's command fetches with; tests pass a fake.
-    explicit MainWindow(PageFetch fetch = fetchPage);
+    MainWindow();
+    explicit MainWindow(PageFetch fetch);
     ~MainWindow() override;
 
     // Shows the window at the design's outer size, centred on its screen, focus in the URL box.
