@@ -74,14 +74,12 @@ QString localToQString(const Text& text) {
     if (text.empty() || text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
         return {};
     }
+    // A GBK byte never decodes to more than one UTF-16 unit, so one pass into a buffer of the
+    // byte count does; a sizing pass first would decode a multi-megabyte page twice.
     const auto length = static_cast<std::int32_t>(text.size());
-    const std::int32_t needed = multiByteToWide(kLocalCodePage, text.data(), length, nullptr, 0);
-    if (needed <= 0) {
-        return {};
-    }
-    QString wide(needed, Qt::Uninitialized);
+    QString wide(length, Qt::Uninitialized);
     const std::int32_t written = multiByteToWide(kLocalCodePage, text.data(), length,
-                                                 reinterpret_cast<char16_t*>(wide.data()), needed);
+                                                 reinterpret_cast<char16_t*>(wide.data()), length);
     wide.truncate(written);
     return wide;
 }
