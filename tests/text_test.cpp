@@ -32,14 +32,27 @@ TEST(FindText, Table) {
         {"case folding ASCII", "xxUtF-8", "utf-8", 1, I, 3},
         {"no folding beyond ASCII", "\xC1", "\xE1", 1, I, -1},
         // A double-byte character whose trail byte is "A": no match may start on that trail byte.
-        {"trail byte is skipped", "\xB0" "A", "A", 1, S, -1},
-        {"match after a double-byte char", "\xB0" "AA", "A", 1, S, 3},
+        {"trail byte is skipped",
+         "\xB0"
+         "A",
+         "A", 1, S, -1},
+        {"match after a double-byte char",
+         "\xB0"
+         "AA",
+         "A", 1, S, 3},
         // Counting starts at `from`: starting on a trail byte makes it a character start.
-        {"from on a trail byte", "\xB0" "A", "A", 2, S, 2},
+        {"from on a trail byte",
+         "\xB0"
+         "A",
+         "A", 2, S, 2},
         {"double-byte needle", "ab\xD6\xD0\xCE\xC4", "\xCE\xC4", 1, S, 5},
         {"lead byte at the very end", "ab\xB0", "\xB0", 1, S, 3},
         {"lead byte at end steps past", "a\xB0", "x", 1, S, -1},
-        {"folded trail byte", "\xB0" "a" "A", "a", 1, I, 3},
+        {"folded trail byte",
+         "\xB0"
+         "a"
+         "A",
+         "a", 1, I, 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -68,8 +81,14 @@ TEST(TextPieces, Table) {
 
 TEST(AsciiCase, OnlyAsciiLettersChange) {
     // 0xB0 0x61 is one double-byte character whose trail byte is "a": it stays as it is.
-    EXPECT_EQ(upperAscii("abc\xB0" "a-z"), "ABC\xB0" "a-Z");
-    EXPECT_EQ(lowerAscii("ABC\xB0" "A-Z"), "abc\xB0" "A-z");
+    EXPECT_EQ(upperAscii("abc\xB0"
+                         "a-z"),
+              "ABC\xB0"
+              "a-Z");
+    EXPECT_EQ(lowerAscii("ABC\xB0"
+                         "A-Z"),
+              "abc\xB0"
+              "A-z");
     EXPECT_EQ(upperAscii("a\xB0"), "A\xB0");  // lone lead byte at the end
     EXPECT_EQ(lowerAscii("\xE1\xC1@[`{"), "\xE1\xC1@[`{");
 }

@@ -40,7 +40,7 @@ struct ControlDesign {
 
 struct WindowDesign {
     std::u8string_view title;
-    int outerWidth, outerHeight;  // including caption and frame
+    int outerWidth, outerHeight;    // including caption and frame
     std::u8string_view linkTarget;  // file name of the user guide, beside the program
     std::span<const ControlDesign> controls;
 };

@@ -32,7 +32,9 @@ void FetchChannel::write(const Text& item) {
     writeItem(kTextTag, reinterpret_cast<const std::uint8_t*>(item.data()), item.size());
 }
 
-void FetchChannel::write(const ByteBuffer& item) { writeItem(kBytesTag, item.data(), item.size()); }
+void FetchChannel::write(const ByteBuffer& item) {
+    writeItem(kBytesTag, item.data(), item.size());
+}
 
 std::optional<FetchChannel::ItemView> FetchChannel::nextItem() {
     const std::size_t available = bytes_.size() - std::min(position_, bytes_.size());

@@ -16,7 +16,7 @@ inline constexpr char kRequestMarker[] = "Quillax";
 inline constexpr char kReplyMarker[] = "Quillax_OK";
 
 class FetchChannel {
-public:
+  public:
     // Writing at the position replaces whatever stood from there on: the item is appended to what
     // precedes the position, and the position moves past it.
     void write(const Text& item);
@@ -36,7 +36,7 @@ public:
     // Releases the memory; the channel is empty afterwards.
     void close();
 
-private:
+  private:
     void writeItem(unsigned char tag, const std::uint8_t* data, std::size_t size);
     // The next item's tag and payload span; nullopt (position to the end) when malformed.
     struct ItemView {

@@ -34,7 +34,9 @@ std::string halfWidth(const Text& text) {
     return out;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Reads a leading number the way a BASIC-style value conversion does: white space, sign,
 // digits, decimal point and digits, exponent introduced by e, E, d or D. Stops where the text

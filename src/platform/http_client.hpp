@@ -15,14 +15,14 @@ namespace crawlerview::platform {
 
 using HttpHandle = void*;
 
-inline constexpr std::uint32_t kOpenTypeDirect = 1;  // INTERNET_OPEN_TYPE_DIRECT
-inline constexpr std::uint32_t kOpenTypeProxy = 3;   // INTERNET_OPEN_TYPE_PROXY
-inline constexpr std::uint32_t kServiceHttp = 3;     // INTERNET_SERVICE_HTTP
+inline constexpr std::uint32_t kOpenTypeDirect = 1;        // INTERNET_OPEN_TYPE_DIRECT
+inline constexpr std::uint32_t kOpenTypeProxy = 3;         // INTERNET_OPEN_TYPE_PROXY
+inline constexpr std::uint32_t kServiceHttp = 3;           // INTERNET_SERVICE_HTTP
 inline constexpr std::uint32_t kFlagReload = 0x80000000u;  // INTERNET_FLAG_RELOAD
 inline constexpr std::uint32_t kQueryRawHeadersCrlf = 22;  // HTTP_QUERY_RAW_HEADERS_CRLF
 
 class HttpClient {
-public:
+  public:
     virtual ~HttpClient() = default;
 
     // InternetOpenA. `proxy` is "http=" followed by host:port when accessType is kOpenTypeProxy.

@@ -11,7 +11,7 @@ namespace crawlerview {
 
 // The controls' properties that the Visit command reads and writes. Window thread only.
 class MainWindowControls {
-public:
+  public:
     virtual ~MainWindowControls() = default;
 
     // 1 when the radio button is checked, else 0.

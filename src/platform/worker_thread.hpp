@@ -49,7 +49,7 @@ bool stopRequested();
 // told to stop, so that a call blocked on the network can notice stopRequested() at once.
 // Outside a worker thread it does nothing.
 class StopNotification {
-public:
+  public:
     explicit StopNotification(std::function<void()> wake);
     ~StopNotification();
     StopNotification(const StopNotification&) = delete;

@@ -5,7 +5,9 @@
 namespace crawlerview {
 namespace {
 
-constexpr bool isLeadByte(unsigned char c) { return c >= 0x80; }
+constexpr bool isLeadByte(unsigned char c) {
+    return c >= 0x80;
+}
 
 constexpr unsigned char foldAscii(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
@@ -47,7 +49,9 @@ Text toText(const ByteBuffer& bytes) {
     return Text(bytes.begin(), end);
 }
 
-ByteBuffer toByteBuffer(const Text& text) { return ByteBuffer(text.begin(), text.end()); }
+ByteBuffer toByteBuffer(const Text& text) {
+    return ByteBuffer(text.begin(), text.end());
+}
 
 TextPos findText(const Text& haystack, const Text& needle, TextPos from, CaseMode mode) {
     if (from < 1) {
@@ -65,7 +69,8 @@ TextPos findText(const Text& haystack, const Text& needle, TextPos from, CaseMod
         if (matchesAt(haystack, static_cast<std::size_t>(at), needle, mode)) {
             return at + 1;
         }
-        at += isLeadByte(static_cast<unsigned char>(haystack[static_cast<std::size_t>(at)])) ? 2 : 1;
+        at +=
+            isLeadByte(static_cast<unsigned char>(haystack[static_cast<std::size_t>(at)])) ? 2 : 1;
     }
     return kNotFound;
 }
@@ -105,6 +110,8 @@ Text upperAscii(const Text& text) {
     });
 }
 
-Text lowerAscii(const Text& text) { return changeAsciiLetters(text, foldAscii); }
+Text lowerAscii(const Text& text) {
+    return changeAsciiLetters(text, foldAscii);
+}
 
 }  // namespace crawlerview

@@ -43,7 +43,8 @@ Text widenedToLocal(const std::u16string& wide) {
     if (platform::wideToMultiByte(platform::kLocalCodePage, wide.c_str(), -1, out.data(),
                                   capacity) == 0) {
         // Only a code page with wider characters (a UTF-8 system code page) gets here.
-        capacity = platform::wideToMultiByte(platform::kLocalCodePage, wide.c_str(), -1, nullptr, 0);
+        capacity =
+            platform::wideToMultiByte(platform::kLocalCodePage, wide.c_str(), -1, nullptr, 0);
         out.assign(static_cast<std::size_t>(capacity), ' ');
         if (capacity == 0 || platform::wideToMultiByte(platform::kLocalCodePage, wide.c_str(), -1,
                                                        out.data(), capacity) == 0) {

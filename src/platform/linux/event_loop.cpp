@@ -2,5 +2,7 @@
 #include "platform/event_loop.hpp"
 
 namespace crawlerview::platform {
-bool processPendingEvents() { return false; }
+bool processPendingEvents() {
+    return false;
+}
 }  // namespace crawlerview::platform

@@ -2,5 +2,7 @@
 #include "platform/shell.hpp"
 
 namespace crawlerview::platform {
-bool openAddress(const Text&) { return false; }
+bool openAddress(const Text&) {
+    return false;
+}
 }  // namespace crawlerview::platform
