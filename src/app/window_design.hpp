@@ -38,11 +38,18 @@ struct ControlDesign {
     Rgb textColour;
 };
 
+// The hyperlink label's caption colours: before it is opened, under the pointer, once opened.
+struct LinkColours {
+    Rgb normal, hover, visited;
+};
+
 struct WindowDesign {
     std::u8string_view title;
     int outerWidth, outerHeight;    // including caption and frame
     std::u8string_view linkTarget;  // file name of the user guide, beside the program
     std::span<const ControlDesign> controls;
+    LinkColours linkColours;
+    std::u8string_view iconFile;  // the program's icon (16, 32 and 48 pixels), beside the program
 };
 
 const WindowDesign& windowDesign();
