@@ -2,8 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 
+#include "fetch/fetch_channel.hpp"
+#include "platform/worker_thread.hpp"
 #include "text/text.hpp"
 
 namespace crawlerview {
@@ -20,5 +24,21 @@ struct FetchRequest {
 // ending and without events for the window, dispatching the window's events meanwhile. Call on
 // the thread that runs the window's event loop.
 ByteBuffer fetchPage(const FetchRequest& request);
+
+// The platform calls that a fetch makes, in one place so that tests can watch or replace them.
+// fetchPage(request) uses HttpWorker, platform::startWorker, platform::waitForWorkerOrEvents and
+// platform::processPendingEvents.
+struct FetchSteps {
+    platform::WorkerBody body;
+    std::function<platform::WorkerHandle(platform::WorkerBody, std::shared_ptr<FetchChannel>)>
+        startWorker;
+    std::function<platform::WaitResult(platform::Worker&, std::int32_t timeoutMs)> wait;
+    std::function<bool()> processPendingEvents;  // true: the program is ending
+};
+ByteBuffer fetchPage(const FetchRequest& request, const FetchSteps& steps);
+
+// The wait period of one fetch, in milliseconds: 90 seconds when the time-out is left out, 0 or
+// negative; never more than fits in 32 bits.
+std::int32_t waitPeriodMs(std::optional<std::int32_t> timeoutSeconds);
 
 }  // namespace crawlerview

@@ -2,6 +2,7 @@
 // to the reply record in it, and the response's cookies into the cookie store.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -10,6 +11,10 @@
 #include "platform/http_client.hpp"
 
 namespace crawlerview {
+
+// The largest body a worker keeps. A longer one (a server that never stops sending) makes the
+// exchange fail like a broken connection: result 0, no reply.
+inline constexpr std::size_t kMaxBodyBytes = std::size_t{256} * 1024 * 1024;
 
 // 1 when the exchange ran to its end and the reply was written, 0 otherwise. Uses the process's
 // HTTP client and cookie store.

@@ -8,4 +8,8 @@ namespace crawlerview::platform {
 void noteProgramEnding();
 bool programEnding();
 
+// Makes a quit request of the Qt application count as the program ending. Idempotent; does
+// nothing off the application's thread or without an application.
+void watchForQuit();
+
 }  // namespace crawlerview::platform
