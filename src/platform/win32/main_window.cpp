@@ -27,6 +27,10 @@ constexpr COLORREF kLinkColour = RGB(0, 0, 255);
 constexpr COLORREF kLinkHotColour = RGB(128, 128, 128);
 constexpr COLORREF kLinkVisitedColour = RGB(128, 0, 0);
 
+COLORREF colourRef(Rgb colour) {
+    return RGB(colour.red, colour.green, colour.blue);
+}
+
 std::size_t indexOf(ControlName name) {
     return static_cast<std::size_t>(name);
 }
@@ -139,12 +143,12 @@ LRESULT colourControl(HWND child, HDC dc) {
         if (control(design.name) != child) {
             continue;
         }
-        COLORREF colour =
-            RGB(design.textColour.red, design.textColour.green, design.textColour.blue);
+        COLORREF colour = colourRef(design.textColour);
         if (design.kind == ControlKind::HyperLinker) {
-            colour = state.linkHot       ? kLinkHotColour
-                     : state.linkVisited ? kLinkVisitedColour
-                                         : kLinkColour;
+            const LinkColours& link = windowDesign().linkColours;
+            colour = colourRef(state.linkHot       ? link.hover
+                               : state.linkVisited ? link.visited
+                                                   : link.normal);
         }
         SetTextColor(dc, colour);
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));

@@ -2,9 +2,10 @@
 // system has registered for ".htm" files.
 #include "platform/shell.hpp"
 
+#include <windows.h>
+// After windows.h, which they need.
 #include <shellapi.h>
 #include <shlwapi.h>
-#include <windows.h>
 
 #include <memory>
 #include <string>
