@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 
 #include "platform/event_loop.hpp"
 #include "platform/shell.hpp"
@@ -69,6 +70,13 @@ class Win32Controls final : public MainWindowControls {
             return {};
         }
         HWND box = control(editBox);
+        // An edit box keeps its text as UTF-16: bytes that are no valid GBK (a UTF-8 page shown
+        // as GBK is full of them) would come back as "?". While the box still shows what
+        // setText put there, those very bytes are its content.
+        Written& last = written_[indexOf(editBox)];
+        if (last.valid && wideText(box) == last.shown) {
+            return last.bytes;
+        }
         // The length may be an over-estimate with double-byte text; the copy count is exact.
         const int length = GetWindowTextLengthA(box);
         if (length <= 0) {
@@ -81,14 +89,41 @@ class Win32Controls final : public MainWindowControls {
     }
 
     void setText(ControlName editBox, const Text& text) override {
-        if (state.open) {
-            SetWindowTextA(control(editBox), text.c_str());
+        if (!state.open) {
+            return;
+        }
+        HWND box = control(editBox);
+        Written& last = written_[indexOf(editBox)];
+        last.valid = SetWindowTextA(box, text.c_str()) != FALSE;
+        if (last.valid) {
+            last.bytes = text;
+            last.shown = wideText(box);
         }
     }
 
     bool isOpen() const override { return state.open; }
 
     void processPendingEvents() override { platform::processPendingEvents(); }
+
+    // Forgets what was written, for a new window.
+    void reset() { written_ = {}; }
+
+  private:
+    struct Written {
+        bool valid = false;
+        Text bytes;          // as setText received them
+        std::wstring shown;  // as the box holds them
+    };
+
+    static std::wstring wideText(HWND box) {
+        const int length = GetWindowTextLengthW(box);
+        std::wstring content(static_cast<std::size_t>(length < 0 ? 0 : length) + 1, L'\0');
+        const int copied = GetWindowTextW(box, content.data(), length + 1);
+        content.resize(static_cast<std::size_t>(copied < 0 ? 0 : copied));
+        return content;
+    }
+
+    mutable std::array<Written, kControlCount> written_;
 };
 
 Text linkAddress() {
@@ -273,6 +308,14 @@ bool registerWindowClass(HINSTANCE instance) {
 
 }  // namespace
 
+MainWindowControls& mainWindowControls() {
+    return controls();
+}
+
+HWND controlWindow(ControlName name) {
+    return state.open ? control(name) : nullptr;
+}
+
 HWND createMainWindow() {
     if (state.open) {
         return state.window;  // one window per process
@@ -294,6 +337,7 @@ HWND createMainWindow() {
     }
     state = WindowState{};
     state.window = window;
+    controls().reset();
     const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
     bool radioSeen = false;
     for (const ControlDesign& item : design.controls) {

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "platform/main_window.hpp"
+
 namespace crawlerview::platform {
 
 // The main window and its output box (the one control in which Enter means a line break).
@@ -21,5 +23,9 @@ bool handleDialogKeys(MSG& message);
 // Creates the main window and its controls and shows it, as the start-up does, without running a
 // loop (the tests drive it message by message). Null when the window could not be created.
 HWND createMainWindow();
+// A control of the main window, null before it exists.
+HWND controlWindow(ControlName name);
+// The controls as the Visit command sees them.
+MainWindowControls& mainWindowControls();
 
 }  // namespace crawlerview::platform
