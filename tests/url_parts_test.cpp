@@ -33,6 +33,9 @@ TEST(UrlParts, Table) {
         {"empty", "", "", "", 80, "/"},
         {"scheme alone", "http://", "", "", 80, "//"},
         // The host is found again in the URL ignoring case, so the path starts at its first "/".
+        // The host is searched for where it stands, not inside the scheme's own letters.
+        {"host hidden in the scheme", "http://h/x", "h", "h", 80, "/x"},
+        {"host hidden in the scheme, no path", "http://tt", "tt", "tt", 80, "/"},
         {"path keeps its case", "http://A.B/C/D", "a.b", "a.b", 80, "/C/D"},
         // A double-byte host name: its bytes are not lower-cased, even a trail byte that is "A".
         {"double-byte host",

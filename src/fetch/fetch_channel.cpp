@@ -1,88 +1,69 @@
 #include "fetch/fetch_channel.hpp"
 
 #include <algorithm>
-#include <cstring>
+#include <utility>
 
 namespace crawlerview {
-namespace {
 
-// Item layout: one tag byte, the payload size as 8 little-endian bytes, the payload.
-constexpr unsigned char kTextTag = 'T';
-constexpr unsigned char kBytesTag = 'B';
-constexpr std::size_t kSizeBytes = 8;
-constexpr std::size_t kHeaderBytes = 1 + kSizeBytes;
-
-}  // namespace
-
-void FetchChannel::writeItem(unsigned char tag, const std::uint8_t* data, std::size_t size) {
-    bytes_.resize(position_);
-    // One allocation for the item, so that a large body is copied into the channel exactly once.
-    bytes_.reserve(position_ + kHeaderBytes + size);
-    bytes_.push_back(tag);
-    auto n = static_cast<std::uint64_t>(size);
-    for (std::size_t i = 0; i < kSizeBytes; ++i) {
-        bytes_.push_back(static_cast<std::uint8_t>(n & 0xFF));
-        n >>= 8;
+void FetchChannel::append(bool isText, ByteBuffer bytes) {
+    for (std::size_t i = position_; i < items_.size(); ++i) {
+        length_ -= items_[i].bytes.size();
     }
-    bytes_.insert(bytes_.end(), data, data + size);
-    position_ = bytes_.size();
+    items_.resize(position_);
+    length_ += bytes.size();
+    items_.push_back(Item{isText, std::move(bytes)});
+    position_ = items_.size();
 }
 
 void FetchChannel::write(const Text& item) {
-    writeItem(kTextTag, reinterpret_cast<const std::uint8_t*>(item.data()), item.size());
+    append(true, toByteBuffer(item));
 }
 
 void FetchChannel::write(const ByteBuffer& item) {
-    writeItem(kBytesTag, item.data(), item.size());
+    append(false, item);
 }
 
-std::optional<FetchChannel::ItemView> FetchChannel::nextItem() {
-    const std::size_t available = bytes_.size() - std::min(position_, bytes_.size());
-    if (available < kHeaderBytes) {
-        position_ = bytes_.size();
-        return std::nullopt;
+void FetchChannel::write(ByteBuffer&& item) {
+    append(false, std::move(item));
+}
+
+FetchChannel::Item* FetchChannel::next() {
+    if (position_ >= items_.size()) {
+        position_ = items_.size();
+        return nullptr;
     }
-    const unsigned char tag = bytes_[position_];
-    std::uint64_t size = 0;
-    for (std::size_t i = kSizeBytes; i > 0; --i) {
-        size = (size << 8) | bytes_[position_ + i];
-    }
-    if ((tag != kTextTag && tag != kBytesTag) || size > available - kHeaderBytes) {
-        position_ = bytes_.size();
-        return std::nullopt;
-    }
-    ItemView view{tag, position_ + kHeaderBytes, static_cast<std::size_t>(size)};
-    position_ = view.offset + view.size;
-    return view;
+    return &items_[position_++];
 }
 
 Text FetchChannel::readText() {
-    const auto item = nextItem();
-    if (!item) {
-        return {};
-    }
-    const auto* begin = bytes_.data() + item->offset;
-    const auto* end = begin + item->size;
-    return Text(begin, std::find(begin, end, std::uint8_t{0}));
+    const Item* item = next();
+    return item == nullptr ? Text() : toText(item->bytes);
 }
 
 ByteBuffer FetchChannel::readBytes() {
-    const auto item = nextItem();
-    if (!item) {
+    const Item* item = next();
+    return item == nullptr ? ByteBuffer() : item->bytes;
+}
+
+ByteBuffer FetchChannel::takeBytes() {
+    Item* item = next();
+    if (item == nullptr) {
         return {};
     }
-    const auto* begin = bytes_.data() + item->offset;
-    return ByteBuffer(begin, begin + item->size);
+    length_ -= item->bytes.size();
+    return std::exchange(item->bytes, ByteBuffer());
 }
 
 void FetchChannel::clear() {
-    bytes_.clear();
+    items_.clear();
     position_ = 0;
+    length_ = 0;
 }
 
 void FetchChannel::close() {
-    ByteBuffer().swap(bytes_);
+    std::vector<Item>().swap(items_);
     position_ = 0;
+    length_ = 0;
 }
 
 void writeRequestRecord(FetchChannel& channel, const RequestRecord& request) {
@@ -106,19 +87,19 @@ std::optional<RequestRecord> readRequestRecord(FetchChannel& channel) {
     return request;
 }
 
-void writeReplyRecord(FetchChannel& channel, const Text& headers, const ByteBuffer& body) {
+void writeReplyRecord(FetchChannel& channel, const Text& headers, ByteBuffer body) {
     channel.rewind();
     channel.write(Text(kReplyMarker));
     channel.write(headers);
-    channel.write(body);
+    channel.write(std::move(body));
 }
 
-ReplyRecord readReplyRecord(FetchChannel& channel) {
+ReplyRecord takeReplyRecord(FetchChannel& channel) {
     channel.rewind();
     ReplyRecord reply;
     reply.marker = channel.readText();
     reply.headers = channel.readText();
-    reply.body = channel.readBytes();
+    reply.body = channel.takeBytes();
     return reply;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <vector>
 
 #include "text/text.hpp"
 
@@ -18,36 +19,38 @@ inline constexpr char kReplyMarker[] = "Quillax_OK";
 class FetchChannel {
   public:
     // Writing at the position replaces whatever stood from there on: the item is appended to what
-    // precedes the position, and the position moves past it.
+    // precedes the position, and the position moves past it. A ByteBuffer passed as an rvalue is
+    // moved in, so that a large body is never copied on its way into the channel.
     void write(const Text& item);
     void write(const ByteBuffer& item);
+    void write(ByteBuffer&& item);
 
-    // Reads the item at the position and moves past it. Past the end, or where the stored bytes do
-    // not form an item, gives an empty item and leaves the position at the end. An item stored as
-    // the other type is converted (a ByteBuffer read as Text stops at its first zero byte).
+    // Reads the item at the position and moves past it. Past the end gives an empty item. An item
+    // stored as the other type is converted (a ByteBuffer read as Text stops at its first zero).
     Text readText();
     ByteBuffer readBytes();
+    // As readBytes, but moves the item's bytes out, leaving an empty item in its place.
+    ByteBuffer takeBytes();
 
     void rewind() { position_ = 0; }
     // Removes every item; the position goes to the start.
     void clear();
-    // Total size, in bytes, of what the channel holds.
-    std::size_t length() const { return bytes_.size(); }
+    // Total size, in bytes, of the items the channel holds.
+    std::size_t length() const { return length_; }
     // Releases the memory; the channel is empty afterwards.
     void close();
 
   private:
-    void writeItem(unsigned char tag, const std::uint8_t* data, std::size_t size);
-    // The next item's tag and payload span; nullopt (position to the end) when malformed.
-    struct ItemView {
-        unsigned char tag;
-        std::size_t offset;
-        std::size_t size;
+    struct Item {
+        bool isText;
+        ByteBuffer bytes;
     };
-    std::optional<ItemView> nextItem();
+    void append(bool isText, ByteBuffer bytes);
+    Item* next();
 
-    ByteBuffer bytes_;
-    std::size_t position_ = 0;
+    std::vector<Item> items_;
+    std::size_t position_ = 0;  // index of the next item
+    std::size_t length_ = 0;
 };
 
 struct RequestRecord {
@@ -67,9 +70,10 @@ void writeRequestRecord(FetchChannel& channel, const RequestRecord& request);
 std::optional<RequestRecord> readRequestRecord(FetchChannel& channel);
 
 // The worker's side: rewinds and writes marker "Quillax_OK", the header block and the body.
-void writeReplyRecord(FetchChannel& channel, const Text& headers, const ByteBuffer& body);
-// The caller's side: rewinds and reads (Text, Text, ByteBuffer). Whether it counts is the
-// caller's judgement (marker and time-out).
-ReplyRecord readReplyRecord(FetchChannel& channel);
+void writeReplyRecord(FetchChannel& channel, const Text& headers, ByteBuffer body);
+// The caller's side: rewinds and reads (Text, Text, ByteBuffer), moving the body out of the
+// channel, which the caller closes next. Whether it counts is the caller's judgement (marker and
+// time-out).
+ReplyRecord takeReplyRecord(FetchChannel& channel);
 
 }  // namespace crawlerview

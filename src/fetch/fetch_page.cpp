@@ -71,7 +71,7 @@ ByteBuffer fetchPage(const FetchRequest& request, const FetchSteps& steps) {
         return {};
     }
 
-    ReplyRecord reply = readReplyRecord(*channel);
+    ReplyRecord reply = takeReplyRecord(*channel);
     channel->close();
     if (reply.marker != kReplyMarker) {
         return {};

@@ -182,8 +182,8 @@ std::int32_t HttpWorker(FetchChannel* channel, platform::HttpClient& client, Coo
     headerBuffer[kHeaderBufferSize] = '\0';
     const Text headerText(headerBuffer.data());
 
-    writeReplyRecord(*channel, headerText, bodyStream);
-    ByteBuffer().swap(bodyStream);
+    // The body stream moves into the channel: released here, and never copied on the way.
+    writeReplyRecord(*channel, headerText, std::move(bodyStream));
     httpRequest.close();
     connection.close();
     internet.close();

@@ -94,11 +94,16 @@ double readLeadingNumber(const std::string& text) {
     return value;
 }
 
+// Where the host part begins: after the first "http://", or at the start.
+TextPos hostStart(const Text& url) {
+    const TextPos scheme = findText(url, kScheme);
+    return scheme == kNotFound ? 1 : scheme + kSchemeLength;
+}
+
 }  // namespace
 
 Text hostOfUrl(const Text& url, bool keepPort) {
-    const TextPos scheme = findText(url, kScheme);
-    const TextPos start = scheme == kNotFound ? 1 : scheme + kSchemeLength;
+    const TextPos start = hostStart(url);
     const TextPos slash = findText(url, "/", start);
 
     Text host;
@@ -130,7 +135,10 @@ std::int32_t portOfUrl(const Text& url) {
 
 Text pathOfUrl(const Text& url) {
     const Text host = hostOfUrl(url);
-    TextPos hostAt = findText(url, host, 1, CaseMode::IgnoreAscii);
+    // The host is looked for where it was taken from, not from the start of the URL: a host that
+    // also stands inside "http://" itself (such as "h" or "tt") would otherwise put the path at
+    // the scheme's slashes.
+    TextPos hostAt = findText(url, host, hostStart(url), CaseMode::IgnoreAscii);
     if (hostAt == kNotFound) {
         hostAt = 1;
     }

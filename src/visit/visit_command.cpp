@@ -69,7 +69,6 @@ void VisitCommand(MainWindowControls& window, const PageFetch& fetch) {
 }
 
 void VisitCommand(MainWindowControls& window) {
-    // fetchPage is overloaded (the steps variant for tests), so name the one meant.
     VisitCommand(window, [](const FetchRequest& request) { return fetchPage(request); });
 }
 

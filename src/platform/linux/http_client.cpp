@@ -351,12 +351,24 @@ bool configure(RequestHandle& r, const char* headers, std::uint32_t headersLengt
             r.headerList = grown;
         }
     }
-    // WinINet sends the body straight away; curl would otherwise wait for a "100 Continue".
-    curl_slist* grown = curl_slist_append(r.headerList, "Expect:");
-    if (grown == nullptr) {
-        return false;
+    // WinINet sends the body straight away (curl would wait for a "100 Continue") and labels a
+    // body only with what the caller's lines say.
+    std::string lowerHeaders = headers != nullptr ? std::string(headers, headersLength) : "";
+    std::transform(lowerHeaders.begin(), lowerHeaders.end(), lowerHeaders.begin(),
+                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+    for (const char* suppressed : {"Expect:", "Content-Type:"}) {
+        std::string name = suppressed;
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+        if (lowerHeaders.find(name) != std::string::npos) {
+            continue;
+        }
+        curl_slist* grown = curl_slist_append(r.headerList, suppressed);
+        if (grown == nullptr) {
+            return false;
+        }
+        r.headerList = grown;
     }
-    r.headerList = grown;
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, r.headerList);
 
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
