@@ -11,7 +11,7 @@
 #include <windows.h>
 
 #include <atomic>
-#include <list>
+#include <map>
 #include <mutex>
 
 namespace crawlerview::platform {
@@ -24,7 +24,9 @@ struct WorkerState {
     std::shared_ptr<FetchChannel> channel;
     std::atomic<bool> stop{false};
     std::mutex wakeMutex;  // guards wakes and serialises them with their removal
-    std::list<std::function<void()>*> wakes;
+    // Keyed by the notification that registered it; kept here rather than in thread-local storage,
+    // whose destructors at thread exit are fragile with mingw's static runtime.
+    std::map<const StopNotification*, std::function<void()>> wakes;
 };
 
 thread_local WorkerState* currentWorker = nullptr;
@@ -55,8 +57,8 @@ void WorkerRelease::operator()(Worker* worker) const {
     if (WaitForSingleObject(worker->thread, 0) != WAIT_OBJECT_0) {
         worker->state->stop = true;
         const std::lock_guard lock(worker->state->wakeMutex);
-        for (auto* wake : worker->state->wakes) {
-            (*wake)();
+        for (auto& [notification, wake] : worker->state->wakes) {
+            wake();
         }
     }
     CloseHandle(worker->thread);
@@ -96,34 +98,24 @@ bool stopRequested() {
     return currentWorker != nullptr && currentWorker->stop.load();
 }
 
-namespace {
-// The registration lives in the notification object itself, so the header needs no members.
-thread_local std::list<std::function<void()>> notificationWakes;
-}  // namespace
-
 StopNotification::StopNotification(std::function<void()> wake) {
     if (currentWorker == nullptr) {
         return;
     }
-    notificationWakes.push_back(std::move(wake));
     const std::lock_guard lock(currentWorker->wakeMutex);
-    currentWorker->wakes.push_back(&notificationWakes.back());
+    auto& registered = currentWorker->wakes[this] = std::move(wake);
     if (currentWorker->stop) {
         // Released before the call began: cancel it straight away.
-        notificationWakes.back()();
+        registered();
     }
 }
 
 StopNotification::~StopNotification() {
-    if (currentWorker == nullptr || notificationWakes.empty()) {
+    if (currentWorker == nullptr) {
         return;
     }
-    // Notifications nest like scopes, so this one is the newest of the thread.
-    {
-        const std::lock_guard lock(currentWorker->wakeMutex);
-        currentWorker->wakes.remove(&notificationWakes.back());
-    }
-    notificationWakes.pop_back();
+    const std::lock_guard lock(currentWorker->wakeMutex);
+    currentWorker->wakes.erase(this);
 }
 
 }  // namespace crawlerview::platform
