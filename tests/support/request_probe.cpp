@@ -2,7 +2,7 @@
 // back-end it is built with (libcurl on Linux, WinINet on Windows), so that what arrives at the
 // recording server can be compared side by side. The crawler identities go through the Visit
 // command itself, with a window stand-in whose radio buttons choose them; the POST and the proxy
-// request go through fetchPage. Prints one line per request and exits 0 when each got a reply.
+// request go through fetchPage. Prints one line per request and exits 0 when each direct request got a reply.
 #include <cstdio>
 #include <string>
 
@@ -65,12 +65,13 @@ int main(int argc, char** argv) {
     const bool posted = !fetchPage(post).empty();
     std::printf("post: %s\n", posted ? "reply" : "NO REPLY");
 
-    // The recording server stands in for the proxy: the request line then carries the full URL.
+    // The recording server stands in for the proxy: the request line then carries the full URL,
+    // which names no script of the server's, so only the recording counts here.
     FetchRequest proxied;
     proxied.url = "http://crawlerview.invalid/echo?proxied";
     proxied.proxy = base.substr(base.find("//") + 2);
-    const bool viaProxy = !fetchPage(proxied).empty();
-    std::printf("proxy: %s\n", viaProxy ? "reply" : "NO REPLY");
-    failures += (posted ? 0 : 1) + (viaProxy ? 0 : 1);
+    fetchPage(proxied);
+    std::printf("proxy: sent\n");
+    failures += posted ? 0 : 1;
     return failures == 0 ? 0 : 1;
 }
