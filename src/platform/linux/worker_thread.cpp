@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QThread>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -28,7 +29,8 @@ struct WorkerState {
     std::mutex mutex;
     std::condition_variable endedChanged;
     bool ended = false;
-    bool stop = false;
+    // Set under the mutex with the wakes; read without it, since the worker asks once per chunk.
+    std::atomic<bool> stop{false};
     std::list<std::function<void()>*> stopCallbacks;
     // The dispatcher of a thread that is blocked waiting for this worker; woken when it ends.
     QAbstractEventDispatcher* waitingDispatcher = nullptr;
@@ -200,8 +202,7 @@ bool stopRequested() {
     if (!currentWorker) {
         return false;
     }
-    std::lock_guard lock(currentWorker->mutex);
-    return currentWorker->stop;
+    return currentWorker->stop.load();
 }
 
 namespace {
