@@ -38,7 +38,6 @@ constexpr LinkColours kLinkColours{{0, 0, 255}, {128, 128, 128}, {128, 0, 0}};
 
 constexpr WindowDesign kDesign{
     u8"CrawlerView 蜘蛛视角", 839, 539, u8"crawlerview-guide.html", kControls, kLinkColours,
-    u8"crawlerview.ico",
 };
 
 // The table is indexed by name, so each row must sit at its own name's place.

@@ -49,7 +49,6 @@ struct WindowDesign {
     std::u8string_view linkTarget;  // file name of the user guide, beside the program
     std::span<const ControlDesign> controls;
     LinkColours linkColours;
-    std::u8string_view iconFile;  // the program's icon (16, 32 and 48 pixels), beside the program
 };
 
 const WindowDesign& windowDesign();
