@@ -12,7 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <list>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -31,7 +31,9 @@ struct WorkerState {
     bool ended = false;
     // Set under the mutex with the wakes; read without it, since the worker asks once per chunk.
     std::atomic<bool> stop{false};
-    std::list<std::function<void()>*> stopCallbacks;
+    // Keyed by the notification that registered it; run under the mutex when the worker is told
+    // to stop, so that no notification can go away while its wake runs.
+    std::map<const StopNotification*, std::function<void()>> wakes;
     // The dispatcher of a thread that is blocked waiting for this worker; woken when it ends.
     QAbstractEventDispatcher* waitingDispatcher = nullptr;
 };
@@ -146,8 +148,8 @@ void WorkerRelease::operator()(Worker* worker) const {
         if (!ended) {
             worker->state->stop = true;
             // Under the lock, so that no callback's owner can go away while it runs.
-            for (auto* wake : worker->state->stopCallbacks) {
-                (*wake)();
+            for (auto& [notification, wake] : worker->state->wakes) {
+                wake();
             }
         }
     }
@@ -205,45 +207,20 @@ bool stopRequested() {
     return currentWorker->stop.load();
 }
 
-namespace {
-struct StopRegistration {
-    std::shared_ptr<WorkerState> state;
-    std::function<void()> wake;
-};
-}  // namespace
-
-// The registration lives in a thread-local list keyed by this object's address, so that the
-// header needs no members.
-namespace {
-thread_local std::list<std::pair<const StopNotification*, std::unique_ptr<StopRegistration>>>
-    registrations;
-}
-
 StopNotification::StopNotification(std::function<void()> wake) {
     if (!currentWorker) {
         return;
     }
-    auto registration =
-        std::make_unique<StopRegistration>(StopRegistration{currentWorker, std::move(wake)});
-    {
-        std::lock_guard lock(currentWorker->mutex);
-        currentWorker->stopCallbacks.push_back(&registration->wake);
-    }
-    registrations.emplace_back(this, std::move(registration));
+    std::lock_guard lock(currentWorker->mutex);
+    currentWorker->wakes[this] = std::move(wake);
 }
 
 StopNotification::~StopNotification() {
-    for (auto it = registrations.begin(); it != registrations.end(); ++it) {
-        if (it->first == this) {
-            auto& state = *it->second->state;
-            {
-                std::lock_guard lock(state.mutex);
-                state.stopCallbacks.remove(&it->second->wake);
-            }
-            registrations.erase(it);
-            return;
-        }
+    if (!currentWorker) {
+        return;
     }
+    std::lock_guard lock(currentWorker->mutex);
+    currentWorker->wakes.erase(this);
 }
 
 }  // namespace crawlerview::platform
